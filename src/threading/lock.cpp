@@ -1,0 +1,17 @@
+#include "threading/lock.h"
+
+namespace pv::threading {
+
+void Lock::Enter() {
+    mutex_.lock();
+}
+
+void Lock::Leave() {
+    mutex_.unlock();
+}
+
+bool Lock::TryEnter() {
+    return mutex_.try_lock();
+}
+
+} // namespace pv::threading
