@@ -43,6 +43,7 @@ ProgramTexts MakeTexts() {
     texts.exportSaved = t("保存：");
     texts.exportSucceeded = t(" 成功！\r\n共导出：");
     texts.exportLines = t(" 条。");
+    texts.exportFailed = t(" 失败！");
 
     texts.fileFilter = t("文本文档（*.txt）|*.txt");
     texts.defaultFeature = t("百度一下");

@@ -45,6 +45,7 @@ struct ProgramTexts {
     std::string exportSaved;        // 保存：
     std::string exportSucceeded;    // " 成功！\r\n共导出："
     std::string exportLines;        // " 条。"
+    std::string exportFailed; // " 失败！" after the path, when the file could not be written whole
 
     // The file dialog's filter: a description and a pattern separated by "|".
     std::string fileFilter; // 文本文档（*.txt）|*.txt

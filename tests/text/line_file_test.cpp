@@ -1,9 +1,7 @@
+#include "support/temp_dir.h"
 #include "text/line_file.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <unistd.h>
@@ -16,32 +14,9 @@ namespace {
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
-
-// A folder of its own for each test, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "pv-line-file-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using pv::testing_support::ReadBytes;
+using pv::testing_support::TempDir;
+using pv::testing_support::WriteBytes;
 
 // Reads every line the way the import does: until AtEnd.
 std::vector<std::string> ReadAllLines(LineReader& reader) {
