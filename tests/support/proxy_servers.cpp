@@ -3,6 +3,7 @@
 #include "support/loopback_http_server.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace pv::testing_support {
 
@@ -27,6 +28,33 @@ Tinyproxy::Tinyproxy() {
     process_ =
         std::make_unique<ChildProcess>(std::vector<std::string>{"tinyproxy", "-d", "-c", config},
                                        dir_.File(""), dir_.File("tinyproxy.log"));
+    started_ = process_->Started() && WaitForListener(port_);
+}
+
+Squid::Squid() {
+    port_ = FreeLoopbackPort();
+    // Run as root, squid works as an unprivileged user, which must reach its files.
+    std::filesystem::permissions(dir_.File(""), std::filesystem::perms::all);
+    const std::string config = dir_.File("squid.conf");
+    WriteBytes(config, "http_port 127.0.0.1:" + std::to_string(port_) +
+                           "\n"
+                           "http_access allow localhost\n"
+                           "http_access deny all\n"
+                           "cache deny all\n"
+                           "cache_mem 8 MB\n"
+                           "access_log none\n"
+                           "cache_log " +
+                           dir_.File("cache.log") +
+                           "\n"
+                           "pid_filename none\n"
+                           "pinger_enable off\n"
+                           "coredump_dir " +
+                           dir_.File("") +
+                           "\n"
+                           "shutdown_lifetime 0 seconds\n"
+                           "visible_hostname pv-test\n");
+    process_ = std::make_unique<ChildProcess>(std::vector<std::string>{"squid", "-N", "-f", config},
+                                              dir_.File(""), dir_.File("squid.out"));
     started_ = process_->Started() && WaitForListener(port_);
 }
 

@@ -25,6 +25,20 @@ private:
     bool started_ = false;
 };
 
+// squid on 127.0.0.1 and a free port, caching nothing and serving loopback clients only.
+class Squid {
+public:
+    Squid();
+    bool Started() const { return started_; }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    TempDir dir_;
+    int port_ = 0;
+    std::unique_ptr<ChildProcess> process_;
+    bool started_ = false;
+};
+
 // A TLS server on 127.0.0.1 (openssl s_server serving the files of its folder), with a
 // certificate for 127.0.0.1 signed by a certificate authority made for the test.
 class TlsFileServer {
