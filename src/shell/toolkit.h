@@ -31,9 +31,11 @@ enum MessageResult : int {
 //
 // Threads: the controls belong to the UI thread. A control operation called from another
 // thread is served by the UI thread, in the order made, while the caller waits; so the UI
-// thread must never block on anything such a caller may hold. The proxy list is the
-// exception: ProxyList() may be used from any thread directly (see ProxyTable). A message
-// box shown from another thread belongs to that thread and leaves the window usable.
+// thread must never block on anything such a caller may hold. Two controls are exceptions,
+// because a run writes them thousands of times a second: the proxy list (ProxyList(), see
+// ProxyTable) and the status bar's pane texts take effect at once from any thread, and the
+// window shows them as the UI thread gets to it, several changes in one. A message box shown
+// from another thread belongs to that thread and leaves the window usable.
 class Toolkit {
 public:
     virtual ~Toolkit() = default;
@@ -41,7 +43,7 @@ public:
     // The list control 列表_代理 and its rows.
     virtual proxylist::ProxyTable& ProxyList() = 0;
 
-    // Status bar panes 0 to 3; another pane is ignored.
+    // Status bar panes 0 to 3; another pane is ignored. Any thread, without waiting.
     virtual void SetPaneText(int pane, std::string_view text) = 0;
     virtual void SetEnabled(std::string_view control, bool enabled) = 0;
     virtual std::string GetCaption(std::string_view control) = 0;

@@ -9,9 +9,9 @@ namespace pv::threading {
 
 namespace {
 
-// How long a taker looks for a packet before it blocks: long enough to bridge the gap
-// between two posts of a busy producer, short enough to cost nothing worth counting.
-constexpr int kSpinRounds = 64;
+// The most rounds a taker looks for a packet before it blocks, giving way to other threads
+// in each: enough to bridge the gap between two posts of a busy producer.
+constexpr int kMaxSpinRounds = 64;
 
 } // namespace
 
@@ -39,14 +39,24 @@ bool TaskQueue::Post(TaskPacket packet) {
 std::optional<TaskPacket> TaskQueue::Take(std::optional<int> timeoutMs) {
     // A spinner that gives up checks again under the mutex below, so a post that counted on
     // it is never lost.
+    // Looking pays only while packets come in quick succession: each look that finds one
+    // lets the next look longer, each that finds none halves it, down to one glance.
+    const int rounds = spinRounds_.load(std::memory_order_relaxed);
     spinners_.fetch_add(1, std::memory_order_acq_rel);
-    for (int round = 0; round < kSpinRounds; ++round) {
+    bool found = false;
+    for (int round = 0;; ++round) {
         if (size_.load(std::memory_order_acquire) > 0 || closed_.load(std::memory_order_relaxed)) {
+            found = true;
+            break;
+        }
+        if (round >= rounds) {
             break;
         }
         std::this_thread::yield();
     }
     spinners_.fetch_sub(1, std::memory_order_acq_rel);
+    spinRounds_.store(found ? std::min(std::max(rounds * 2, 1), kMaxSpinRounds) : rounds / 2,
+                      std::memory_order_relaxed);
 
     std::unique_lock lock(mutex_);
     const auto ready = [this] {

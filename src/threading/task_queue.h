@@ -42,6 +42,8 @@ private:
     // Takers that look for a packet for a moment before they block; each takes one of the
     // packets queued without being woken.
     std::atomic<int> spinners_{0};
+    // How many rounds the next taker looks before it blocks; adapts to how often looking pays.
+    std::atomic<int> spinRounds_{1};
     // Read by spinners without the mutex; written under it.
     std::atomic<std::size_t> size_{0};
     std::atomic<bool> closed_{false};

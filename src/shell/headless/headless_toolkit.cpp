@@ -148,11 +148,10 @@ HeadlessToolkit::Control* HeadlessToolkit::Find(std::string_view name) {
 }
 
 void HeadlessToolkit::SetPaneText(int pane, std::string_view text) {
-    Call([&] {
-        if (pane >= 0 && pane < static_cast<int>(panes_.size())) {
-            panes_[static_cast<std::size_t>(pane)] = text;
-        }
-    });
+    std::lock_guard lock(panesMutex_);
+    if (pane >= 0 && pane < static_cast<int>(panes_.size())) {
+        panes_[static_cast<std::size_t>(pane)] = text;
+    }
 }
 
 void HeadlessToolkit::SetEnabled(std::string_view control, bool enabled) {
@@ -293,11 +292,10 @@ bool HeadlessToolkit::IsEnabled(std::string_view control) {
 }
 
 std::string HeadlessToolkit::PaneText(int pane) {
-    return Call([&] {
-        return pane >= 0 && pane < static_cast<int>(panes_.size())
-                   ? panes_[static_cast<std::size_t>(pane)]
-                   : std::string();
-    });
+    std::lock_guard lock(panesMutex_);
+    return pane >= 0 && pane < static_cast<int>(panes_.size())
+               ? panes_[static_cast<std::size_t>(pane)]
+               : std::string();
 }
 
 } // namespace pv::shell

@@ -102,9 +102,11 @@ private:
 
     // Touched on the UI thread only.
     std::map<std::string, Control, std::less<>> controls_;
-    std::vector<std::string> panes_;
     std::string dialogPath_;
     std::function<void()> exitRoutine_;
+
+    mutable std::mutex panesMutex_;
+    std::vector<std::string> panes_;
 
     mutable std::mutex queueMutex_;
     std::condition_variable queueChanged_;
