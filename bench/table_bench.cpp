@@ -1,6 +1,7 @@
 // The proxy list at scale: imports a generated 1,000,000-line file and exports all rows
 // through the headless toolkit, and reports rows per second, peak memory and what the table
 // stores per row beyond the cell texts themselves.
+#include "proxy_file.h"
 #include "proxylist/import_export.h"
 #include "proxylist/proxy_table.h"
 #include "shell/headless/headless_toolkit.h"
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 
@@ -22,22 +22,6 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-bool WriteProxyFile(const std::string& path) {
-    auto writer = pv::text::LineWriter::CreateForWriting(path);
-    if (!writer) {
-        return false;
-    }
-    std::mt19937 random(42);
-    std::uniform_int_distribution<int> octet(0, 255);
-    std::uniform_int_distribution<int> port(1, 65535);
-    for (int i = 0; i < kLines; ++i) {
-        writer->WriteLine(std::to_string(octet(random)) + '.' + std::to_string(octet(random)) +
-                          '.' + std::to_string(octet(random)) + '.' +
-                          std::to_string(octet(random)) + ':' + std::to_string(port(random)));
-    }
-    return writer->Close();
-}
-
 } // namespace
 
 int main() {
@@ -46,7 +30,7 @@ int main() {
     fs::create_directories(dir);
     const std::string input = (dir / "list.txt").string();
     const std::string output = (dir / "export.txt").string();
-    if (!WriteProxyFile(input)) {
+    if (!pv::bench::WriteProxyFile(input, kLines)) {
         std::fprintf(stderr, "cannot write %s\n", input.c_str());
         return 1;
     }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace pv::engine {
@@ -19,18 +20,14 @@ class RunState {
 public:
     using Text = std::shared_ptr<const std::string>;
 
-    Text Url() const { return url_.load(); }
-    Text Feature() const { return feature_.load(); }
-    void SetUrl(std::string url) {
-        url_.store(std::make_shared<const std::string>(std::move(url)));
-    }
-    void SetFeature(std::string feature) {
-        feature_.store(std::make_shared<const std::string>(std::move(feature)));
-    }
+    Text Url() const { return url_.Get(); }
+    Text Feature() const { return feature_.Get(); }
+    void SetUrl(std::string url) { url_.Set(std::move(url)); }
+    void SetFeature(std::string feature) { feature_.Set(std::move(feature)); }
     // Frees both texts; readers that hold a copy keep it.
     void ReleaseTexts() {
-        url_.store(nullptr);
-        feature_.store(nullptr);
+        url_.Release();
+        feature_.Release();
     }
 
     std::atomic<int> utfDecode{0};
@@ -52,8 +49,29 @@ public:
     }
 
 private:
-    std::atomic<Text> url_{std::make_shared<const std::string>()};
-    std::atomic<Text> feature_{std::make_shared<const std::string>()};
+    // A text replaced as a whole. Hundreds of workers read it at once: a mutex, which lets a
+    // waiting reader sleep, serves them better than a spinning atomic shared pointer, whose
+    // holder may be preempted while the others spin.
+    class SharedText {
+    public:
+        Text Get() const {
+            std::lock_guard lock(mutex_);
+            return text_;
+        }
+        void Set(std::string text) {
+            Text replacement = std::make_shared<const std::string>(std::move(text));
+            std::lock_guard lock(mutex_);
+            text_.swap(replacement);
+        }
+        void Release() { Set({}); }
+
+    private:
+        mutable std::mutex mutex_;
+        Text text_ = std::make_shared<const std::string>();
+    };
+
+    SharedText url_;
+    SharedText feature_;
 };
 
 } // namespace pv::engine

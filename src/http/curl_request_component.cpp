@@ -1,5 +1,6 @@
 #include "http/last_error.h"
 #include "http/request_component.h"
+#include "text/ascii.h"
 #include "text/code_page.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@ namespace pv::http {
 
 namespace {
 
+using text::EqualsIgnoringAsciiCase;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxBodyBytes = 8 * 1024 * 1024;
@@ -74,13 +76,6 @@ private:
 
 thread_local HandleCache tHandleCache;
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 std::string_view TrimSpaces(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
         text.remove_prefix(1);
@@ -111,9 +106,7 @@ std::string UrlForCurl(std::string_view cp936) {
 
 // The charset parameter of a Content-Type value, lower-cased; empty when there is none.
 std::string CharsetOf(std::string_view contentType) {
-    std::string lower(contentType);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
+    const std::string lower = text::AsciiLower(contentType);
     const std::size_t at = lower.find("charset=");
     if (at == std::string::npos) {
         return {};

@@ -3,28 +3,12 @@
 #include "http/cookies.h"
 #include "http/last_error.h"
 #include "http/response_decoding.h"
-
-#include <algorithm>
+#include "text/ascii.h"
 
 namespace pv::http {
 
-namespace {
-
-std::string AsciiLower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
-    return lower;
-}
-
-std::string AsciiUpper(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; });
-    return upper;
-}
-
-} // namespace
+using text::AsciiLower;
+using text::AsciiUpper;
 
 HttpRequest::HttpRequest(ComponentFactory factory)
     : factory_(factory) {

@@ -15,47 +15,50 @@ bool Run(const std::string& command) {
 
 } // namespace
 
-Tinyproxy::Tinyproxy() {
-    port_ = FreeLoopbackPort();
-    const std::string config = dir_.File("tinyproxy.conf");
-    WriteBytes(config, "Port " + std::to_string(port_) +
-                           "\n"
-                           "Listen 127.0.0.1\n"
-                           "Timeout 60\n"
-                           "MaxClients 200\n"
-                           "Allow 127.0.0.1\n"
-                           "LogLevel Error\n");
-    process_ =
-        std::make_unique<ChildProcess>(std::vector<std::string>{"tinyproxy", "-d", "-c", config},
-                                       dir_.File(""), dir_.File("tinyproxy.log"));
+LoopbackProxyProcess::LoopbackProxyProcess()
+    : port_(FreeLoopbackPort()) {}
+
+void LoopbackProxyProcess::Start(const std::vector<std::string>& argv,
+                                 const std::string& configName, const std::string& config) {
+    WriteBytes(dir_.File(configName), config);
+    process_ = std::make_unique<ChildProcess>(argv, dir_.File(""), dir_.File("output.log"));
     started_ = process_->Started() && WaitForListener(port_);
 }
 
+Tinyproxy::Tinyproxy() {
+    const std::string config = Dir().File("tinyproxy.conf");
+    Start({"tinyproxy", "-d", "-c", config}, "tinyproxy.conf",
+          "Port " + std::to_string(Port()) +
+              "\n"
+              "Listen 127.0.0.1\n"
+              "Timeout 60\n"
+              "MaxClients 200\n"
+              "Allow 127.0.0.1\n"
+              "LogLevel Error\n");
+}
+
 Squid::Squid() {
-    port_ = FreeLoopbackPort();
     // Run as root, squid works as an unprivileged user, which must reach its files.
-    std::filesystem::permissions(dir_.File(""), std::filesystem::perms::all);
-    const std::string config = dir_.File("squid.conf");
-    WriteBytes(config, "http_port 127.0.0.1:" + std::to_string(port_) +
-                           "\n"
-                           "http_access allow localhost\n"
-                           "http_access deny all\n"
-                           "cache deny all\n"
-                           "cache_mem 8 MB\n"
-                           "access_log none\n"
-                           "cache_log " +
-                           dir_.File("cache.log") +
-                           "\n"
-                           "pid_filename none\n"
-                           "pinger_enable off\n"
-                           "coredump_dir " +
-                           dir_.File("") +
-                           "\n"
-                           "shutdown_lifetime 0 seconds\n"
-                           "visible_hostname pv-test\n");
-    process_ = std::make_unique<ChildProcess>(std::vector<std::string>{"squid", "-N", "-f", config},
-                                              dir_.File(""), dir_.File("squid.out"));
-    started_ = process_->Started() && WaitForListener(port_);
+    std::filesystem::permissions(Dir().File(""), std::filesystem::perms::all);
+    const std::string config = Dir().File("squid.conf");
+    Start({"squid", "-N", "-f", config}, "squid.conf",
+          "http_port 127.0.0.1:" + std::to_string(Port()) +
+              "\n"
+              "http_access allow localhost\n"
+              "http_access deny all\n"
+              "cache deny all\n"
+              "cache_mem 8 MB\n"
+              "access_log none\n"
+              "cache_log " +
+              Dir().File("cache.log") +
+              "\n"
+              "pid_filename none\n"
+              "pinger_enable off\n"
+              "coredump_dir " +
+              Dir().File("") +
+              "\n"
+              "shutdown_lifetime 0 seconds\n"
+              "visible_hostname pv-test\n");
 }
 
 TlsFileServer::TlsFileServer(const std::string& page) {

@@ -8,15 +8,21 @@
 
 namespace pv::testing_support {
 
-// tinyproxy on 127.0.0.1 and a free port, accepting only loopback clients; CONNECT is allowed
-// to any port. Skip the test when Started() is false.
-class Tinyproxy {
+// A proxy server program on 127.0.0.1 and a free port, in a folder of its own, serving
+// loopback clients only. A test fails when Started() is false.
+class LoopbackProxyProcess {
 public:
-    Tinyproxy();
     bool Started() const { return started_; }
     int Port() const { return port_; }
     // "127.0.0.1:port", as a proxy setting takes it.
     std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+protected:
+    LoopbackProxyProcess();
+    // Starts the program with its configuration, written to `configName` in the folder.
+    void Start(const std::vector<std::string>& argv, const std::string& configName,
+               const std::string& config);
+    const TempDir& Dir() const { return dir_; }
 
 private:
     TempDir dir_;
@@ -25,18 +31,16 @@ private:
     bool started_ = false;
 };
 
-// squid on 127.0.0.1 and a free port, caching nothing and serving loopback clients only.
-class Squid {
+// tinyproxy; CONNECT is allowed to any port.
+class Tinyproxy : public LoopbackProxyProcess {
+public:
+    Tinyproxy();
+};
+
+// squid, caching nothing.
+class Squid : public LoopbackProxyProcess {
 public:
     Squid();
-    bool Started() const { return started_; }
-    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
-
-private:
-    TempDir dir_;
-    int port_ = 0;
-    std::unique_ptr<ChildProcess> process_;
-    bool started_ = false;
 };
 
 // A TLS server on 127.0.0.1 (openssl s_server serving the files of its folder), with a

@@ -51,6 +51,13 @@ HeadlessToolkit::~HeadlessToolkit() {
     uiThread_.join();
 }
 
+std::function<void()> HeadlessToolkit::PopQueued() {
+    std::function<void()> work = std::move(queue_.front());
+    queue_.pop_front();
+    queued_.fetch_sub(1);
+    return work;
+}
+
 void HeadlessToolkit::Loop() {
     while (true) {
         std::function<void()> work;
@@ -60,9 +67,7 @@ void HeadlessToolkit::Loop() {
             if (queue_.empty()) {
                 break;
             }
-            work = std::move(queue_.front());
-            queue_.pop_front();
-            queued_.fetch_sub(1);
+            work = PopQueued();
         }
         work();
     }
@@ -127,9 +132,7 @@ bool HeadlessToolkit::ServeQueued() {
             if (queue_.empty()) {
                 break;
             }
-            work = std::move(queue_.front());
-            queue_.pop_front();
-            queued_.fetch_sub(1);
+            work = PopQueued();
         }
         work();
     }

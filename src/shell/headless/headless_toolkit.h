@@ -94,6 +94,8 @@ private:
     // Runs `work` on the UI thread and returns its result; see the class comment.
     template <typename Work>
     auto Call(Work work) -> decltype(work());
+    // Takes the oldest queued call; the queue's mutex is held and the queue not empty.
+    std::function<void()> PopQueued();
     // Serves at most the calls queued when it begins; false when there were none.
     bool ServeQueued();
     Control* Find(std::string_view name);
