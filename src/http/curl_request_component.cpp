@@ -172,6 +172,9 @@ private:
     static int OnConnected(void* self, char*, char*, int, int);
 
     bool Configure(const std::string* body);
+    bool& FlagOption(int index);
+    bool WriteOption(int index, const OptionValue& value);
+    std::optional<OptionValue> ReadOption(int index);
     void Detach();
     // Drives the transfer until it ends or `deadline` passes; true when it has ended.
     bool Drive(std::optional<Clock::time_point> deadline);
@@ -655,66 +658,81 @@ std::optional<std::string> CurlRequestComponent::GetAllResponseHeaders() {
 }
 
 std::optional<OptionValue> CurlRequestComponent::Option(int index, const OptionValue& value) {
-    const bool write = !std::holds_alternative<std::monostate>(value);
+    if (!std::holds_alternative<std::monostate>(value) && !WriteOption(index, value)) {
+        return std::nullopt;
+    }
+    return ReadOption(index);
+}
+
+bool& CurlRequestComponent::FlagOption(int index) {
+    return index == kOptionFollowRedirects        ? followRedirects_
+           : index == kOptionHttpsToHttpRedirects ? httpsToHttp_
+                                                  : ignoreCertificateErrors_;
+}
+
+bool CurlRequestComponent::WriteOption(int index, const OptionValue& value) {
     const auto* number = std::get_if<std::int32_t>(&value);
     const auto* text = std::get_if<std::string>(&value);
-    const auto refuse = [&]() -> std::optional<OptionValue> {
-        Fail("option " + std::to_string(index) + " does not take that value");
-        return std::nullopt;
-    };
+    switch (index) {
+    case kOptionIgnoreCertificateErrors:
+    case kOptionFollowRedirects:
+    case kOptionHttpsToHttpRedirects:
+        if (number == nullptr) {
+            break;
+        }
+        FlagOption(index) = *number != 0;
+        return Succeed();
+    case kOptionCaFile:
+        if (text == nullptr) {
+            break;
+        }
+        caFile_ = *text;
+        return Succeed();
+    case kOptionBodyCap:
+        if (number == nullptr || *number < 0) {
+            break;
+        }
+        bodyCap_ = std::min<std::size_t>(static_cast<std::size_t>(*number), kMaxBodyBytes);
+        return Succeed();
+    case kOptionUserAgent:
+    case kOptionUrl:
+        break; // read only
+    default:
+        return Fail("unknown option " + std::to_string(index));
+    }
+    return Fail("option " + std::to_string(index) + " does not take that value");
+}
+
+std::optional<OptionValue> CurlRequestComponent::ReadOption(int index) {
+    std::optional<OptionValue> result;
     switch (index) {
     case kOptionUserAgent:
-        if (write) {
-            return refuse();
-        }
-        Succeed();
-        return OptionValue{userAgentSent_};
+        result.emplace(std::in_place_type<std::string>, userAgentSent_);
+        break;
     case kOptionUrl: {
-        if (write) {
-            return refuse();
-        }
         char* effective = nullptr;
         curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &effective);
-        Succeed();
-        return OptionValue{effective != nullptr ? text::Utf8ToCp936(effective) : url_};
+        result.emplace(std::in_place_type<std::string>,
+                       effective != nullptr ? text::Utf8ToCp936(effective) : url_);
+        break;
     }
     case kOptionIgnoreCertificateErrors:
     case kOptionFollowRedirects:
-    case kOptionHttpsToHttpRedirects: {
-        bool& flag = index == kOptionFollowRedirects        ? followRedirects_
-                     : index == kOptionHttpsToHttpRedirects ? httpsToHttp_
-                                                            : ignoreCertificateErrors_;
-        if (write) {
-            if (number == nullptr) {
-                return refuse();
-            }
-            flag = *number != 0;
-        }
-        Succeed();
-        return OptionValue{std::int32_t{flag ? 1 : 0}};
-    }
+    case kOptionHttpsToHttpRedirects:
+        result.emplace(std::in_place_type<std::int32_t>, FlagOption(index) ? 1 : 0);
+        break;
     case kOptionCaFile:
-        if (write) {
-            if (text == nullptr) {
-                return refuse();
-            }
-            caFile_ = *text;
-        }
-        Succeed();
-        return OptionValue{caFile_};
+        result.emplace(std::in_place_type<std::string>, caFile_);
+        break;
     case kOptionBodyCap:
-        if (write) {
-            if (number == nullptr || *number < 0) {
-                return refuse();
-            }
-            bodyCap_ = std::min<std::size_t>(static_cast<std::size_t>(*number), kMaxBodyBytes);
-        }
-        Succeed();
-        return OptionValue{static_cast<std::int32_t>(bodyCap_)};
+        result.emplace(std::in_place_type<std::int32_t>, static_cast<std::int32_t>(bodyCap_));
+        break;
     default:
         Fail("unknown option " + std::to_string(index));
         return std::nullopt;
     }
+    Succeed();
+    return result;
 }
 
 bool CurlRequestComponent::SetCredentials(std::string_view user, std::string_view password,
