@@ -2,6 +2,7 @@
 #include "http/last_error.h"
 #include "support/loopback_http_server.h"
 
+#include <istream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -120,6 +121,54 @@ TEST_F(HttpRequestWireTest, ASecondSendOnOneOpenSendsNoManagedHeaderAgain) {
     request.Send(); // refused by the component: the request was sent already
     EXPECT_EQ(server_.Requests().size(), 1u);
     EXPECT_FALSE(LastError().empty());
+}
+
+TEST_F(HttpRequestWireTest, SendBytesSendsTheBytesAsTheyAre) {
+    HttpRequest request;
+    std::string url = server_.Url("/upload");
+    request.Open(url, "POST");
+    request.SendBytes(ByteArray{0x00, 0xFF, 'a', '\r'});
+    const RecordedRequest sent = LastRequest();
+    EXPECT_EQ(sent.body, std::string("\0\xFF"
+                                     "a\r",
+                                     4));
+    EXPECT_EQ(sent.Values("Content-Type"), Strings{std::string(HttpRequest::kDefaultContentType)});
+    const std::unique_ptr<std::istream> stream = request.ResponseStream();
+    ASSERT_NE(stream, nullptr);
+    std::string streamed;
+    *stream >> streamed;
+    EXPECT_EQ(streamed, "hello");
+}
+
+TEST(HttpRequestCredentialsTest, ServerAndProxyCredentialsAnswerTheirChallenges) {
+    // The same loopback server plays the server and, for the second request, the proxy.
+    LoopbackHttpServer server([](const RecordedRequest& request) {
+        const bool viaProxy = request.requestLine.find(" http://") != std::string::npos;
+        const char* answer = viaProxy ? "Proxy-Authorization" : "Authorization";
+        if (request.Values(answer).empty()) {
+            return viaProxy ? Reply::Page("", "Proxy-Authenticate: Basic realm=\"p\"\r\n", 407,
+                                          "Proxy Authentication Required")
+                            : Reply::Page("", "WWW-Authenticate: Basic realm=\"s\"\r\n", 401,
+                                          "Unauthorized");
+        }
+        return Reply::Page("welcome");
+    });
+    HttpRequest direct;
+    direct.SetCredentials("u", "p", kCredentialsForServer);
+    std::string url = server.Url("/private");
+    direct.Open(url);
+    direct.Send();
+    EXPECT_EQ(direct.Status(), 200);
+    EXPECT_EQ(server.Requests().back().Values("Authorization"), Strings{"Basic dTpw"});
+
+    HttpRequest proxied;
+    proxied.SetProxy("127.0.0.1:" + std::to_string(server.Port()));
+    proxied.SetCredentials("u", "p", kCredentialsForProxy);
+    url = "http://example.test/";
+    proxied.Open(url);
+    proxied.Send();
+    EXPECT_EQ(proxied.Status(), 200);
+    EXPECT_EQ(server.Requests().back().Values("Proxy-Authorization"), Strings{"Basic dTpw"});
 }
 
 struct OpenCase {
