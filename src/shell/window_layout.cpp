@@ -5,7 +5,7 @@
 
 namespace pv::shell {
 
-std::vector<ControlSpec> MainWindowControls() {
+std::vector<ControlLayout> MainWindowControls() {
     const text::ProgramTexts& t = text::Texts();
     using K = ControlKind;
     const auto centred = TextAlignment::kCenter;
@@ -38,7 +38,7 @@ std::vector<ControlSpec> MainWindowControls() {
     };
 }
 
-std::vector<StatusPaneSpec> MainWindowStatusPanes() {
+std::vector<StatusPaneLayout> MainWindowStatusPanes() {
     const text::ProgramTexts& t = text::Texts();
     return {{103, t.paneTotal + "0"},
             {118, t.paneDone + "0"},

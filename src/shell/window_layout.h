@@ -22,7 +22,7 @@ enum class TextAlignment { kLeft, kCenter };
 
 // One control of the main window as it is when the window opens. Positions are relative to
 // the parent's client area (the window's, or the named group box's).
-struct ControlSpec {
+struct ControlLayout {
     std::string_view name;
     ControlKind kind;
     std::string_view parent; // empty: the window
@@ -37,7 +37,7 @@ struct ControlSpec {
     TextAlignment alignment = TextAlignment::kLeft;
 };
 
-struct StatusPaneSpec {
+struct StatusPaneLayout {
     int width;
     std::string text; // code page 936
 };
@@ -46,7 +46,7 @@ struct StatusPaneSpec {
 // holds the default feature string.
 inline constexpr std::string_view kDefaultUrl = "http://www.baidu.com/";
 
-std::vector<ControlSpec> MainWindowControls();
-std::vector<StatusPaneSpec> MainWindowStatusPanes();
+std::vector<ControlLayout> MainWindowControls();
+std::vector<StatusPaneLayout> MainWindowStatusPanes();
 
 } // namespace pv::shell

@@ -26,11 +26,12 @@ std::string_view LimitCharacters(std::string_view text, int maxLength) {
 } // namespace
 
 HeadlessToolkit::HeadlessToolkit() {
-    for (const ControlSpec& spec : MainWindowControls()) {
-        controls_.emplace(std::string(spec.name), Control{spec.kind, spec.text, spec.enabled,
-                                                          spec.checked, spec.maxLength});
+    for (const ControlLayout& control : MainWindowControls()) {
+        controls_.emplace(std::string(control.name),
+                          Control{control.kind, control.text, control.enabled, control.checked,
+                                  control.maxLength});
     }
-    for (const StatusPaneSpec& pane : MainWindowStatusPanes()) {
+    for (const StatusPaneLayout& pane : MainWindowStatusPanes()) {
         panes_.push_back(pane.text);
     }
     std::promise<std::thread::id> started;
