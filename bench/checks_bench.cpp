@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
         ::close(fd);
         WaitForQuietNetwork();
         const double cliSeconds = TimeCommand(std::string(PV_CLI_PATH) + " --quiet --url " + kUrl +
-                                              " --threads 500 " + path + " > /dev/null");
+                                              " --threads 500 " + path + " > /dev/null 2>&1");
         ::unlink(path);
         std::printf("cli_checks_per_s=%.0f\n", kRows / cliSeconds);
     }

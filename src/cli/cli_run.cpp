@@ -25,10 +25,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using shell::HeadlessToolkit;
 
+// A message box's text for a terminal: UTF-8, lines ended by LF alone.
 std::string Utf8Message(std::string_view cp936) {
-    std::string text = text::Cp936ToUtf8(cp936);
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
-        text.replace(at, 2, "\n");
+    const std::string utf8 = text::Cp936ToUtf8(cp936);
+    std::string text;
+    text.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (!(utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n')) {
+            text += utf8[i];
+        }
     }
     return text;
 }
