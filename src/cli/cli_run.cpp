@@ -254,10 +254,16 @@ int RunCli(const CliOptions& options, std::ostream& out, std::ostream& err,
         if (interrupts.load() > 0) {
             interrupted = true;
             err << (options.quiet ? "" : "\n") << "proxy-verifier-cli: stopping\n" << std::flush;
-            // The stop command, once the run is up; before that, stopping the pool ends it.
-            session.Click(&engine::StartOrStopRun);
-            app.Pool().Stop();
-            app.RunRunner().WaitEnd();
+            // The stop command, once the run is up; while it is still starting, the pool
+            // refuses to stop, so keep asking until the run controller has ended.
+            do {
+                if (session.Toolkit().GetCaption(shell::kStartStopButton) ==
+                    text::Texts().captionStop) {
+                    session.Click(&engine::StartOrStopRun);
+                } else {
+                    app.Pool().Stop();
+                }
+            } while (!app.RunRunner().Wait(50));
             break;
         }
         progress.Show(app.State(), false);
