@@ -6,7 +6,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cxxabi.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <time.h>
@@ -142,17 +141,22 @@ void* NativeThread::Entry(void* raw) {
         self->started_ = true;
     }
     self->changed_.notify_all();
-    try {
-        self->PassStartGate();
-        const std::uint32_t exitCode = self->routine_(self->parameter_);
-        BlockSuspendSignal();
-        self->Finish(exitCode);
-    } catch (abi::__forced_unwind&) {
-        // Cancelled: record the end, then let the unwinding go on as it must.
-        BlockSuspendSignal();
-        self->Finish(0);
-        throw;
-    }
+    // A cancelled thread unwinds its stack; the guard records its end with exit code 0.
+    struct EndOnUnwind {
+        NativeThread* thread;
+        bool ended = false;
+        ~EndOnUnwind() {
+            if (!ended) {
+                BlockSuspendSignal();
+                thread->Finish(0);
+            }
+        }
+    } guard{self};
+    self->PassStartGate();
+    const std::uint32_t exitCode = self->routine_(self->parameter_);
+    BlockSuspendSignal();
+    self->Finish(exitCode);
+    guard.ended = true;
     return nullptr;
 }
 
