@@ -220,7 +220,11 @@ OptionValue HttpRequest::Option(int index, const OptionValue& value) {
     if (c == nullptr) {
         return {};
     }
-    return c->Option(index, value).value_or(OptionValue{});
+    std::optional<OptionValue> read = c->Option(index, value);
+    if (!read) {
+        return {};
+    }
+    return std::move(*read);
 }
 
 void HttpRequest::SetCredentials(std::string_view user, std::string_view password, int flags) {
