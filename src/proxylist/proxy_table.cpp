@@ -40,10 +40,7 @@ std::string ProxyTable::NumberText(int row) const {
 void ProxyTable::StoreHostAndPort(Row& row, std::string_view host, std::string_view port) {
     host = Capped(host);
     port = Capped(port);
-    std::string joined;
-    joined.reserve(host.size() + port.size());
-    joined.append(host).append(port);
-    row.hostAndPort = arena_.Store(joined).data();
+    row.hostAndPort = arena_.Store(host, port).data();
     row.hostSize = static_cast<std::uint32_t>(host.size());
     row.portSize = static_cast<std::uint32_t>(port.size());
 }

@@ -15,8 +15,9 @@ public:
     TextArena(const TextArena&) = delete;
     TextArena& operator=(const TextArena&) = delete;
 
-    // Copies the text in; the copy stays valid and unchanged for the arena's life.
-    std::string_view Store(std::string_view text);
+    // Copies `first` followed by `second` in, as one text; the copy stays valid and
+    // unchanged for the arena's life.
+    std::string_view Store(std::string_view first, std::string_view second = {});
     std::size_t AllocatedBytes() const { return allocated_; }
 
 private:
