@@ -1,6 +1,7 @@
 #include "engine/application.h"
 
-#include <chrono>
+#include "threading/tick_count.h"
+
 #include <sys/resource.h>
 
 namespace pv::engine {
@@ -18,9 +19,7 @@ void RaiseOpenFileLimit() {
 } // namespace
 
 std::int64_t SteadyClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return threading::TickCountMs();
 }
 
 Application::Application(shell::Toolkit& toolkit, MillisecondClock clock)
